@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <cstdint>
 
 namespace quorral::test {
 namespace {
@@ -117,17 +117,19 @@ bool CFakeTillSession::WaitForClientClose(std::chrono::milliseconds limit)
     return false;
 }
 
-CFakeTill::CFakeTill()
+CFakeTill::CFakeTill(int port)
 {
     EnsureSocketsStarted();
     FListener.Reset(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    int on = 1;
+    setsockopt(FListener.Get(), SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
     if (::bind(FListener.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(FListener.Get(), 4) != 0) {
-        ADD_FAILURE() << "fake till cannot listen";
+        FListener.Reset();
         return;
     }
     socklen_t length = sizeof address;
@@ -142,6 +144,10 @@ CFakeTill::~CFakeTill()
 
 void CFakeTill::Play(Script script)
 {
+    if (!FListener.Valid()) {
+        ADD_FAILURE() << "the fake till is not listening";
+        return;
+    }
     FThread = std::thread([this, script = std::move(script)] {
         if (WaitForSocket(FListener.Get(), false, AcceptLimitMs) != CWaitResult::Ready) {
             ADD_FAILURE() << "no client connected to the fake till";

@@ -43,7 +43,8 @@ class CFakeTill
 public:
     using Script = std::function<void(CFakeTillSession&)>;
 
-    CFakeTill();
+    // Listens on the given loopback port, or on a free one; Port() is 0 when it cannot listen.
+    explicit CFakeTill(int port = 0);
     ~CFakeTill();
     CFakeTill(const CFakeTill&) = delete;
     CFakeTill& operator=(const CFakeTill&) = delete;

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "link/CommandChannel.h"
+#include "main/Dialogs.h"
+
+#include <QWidget>
+
+#include <chrono>
+#include <exception>
+#include <memory>
+#include <string>
+
+class QAction;
+class QMenu;
+class QTreeView;
+
+namespace Ui {
+class TfmMain;
+}
+
+namespace quorral {
+
+class CPanelModel;
+
+// Timings the tests shorten; the operator always gets the defaults.
+struct CMainOptions
+{
+    std::chrono::milliseconds ReplyWait = DefaultReplyWait;
+    std::chrono::milliseconds ConnectTimeout = DefaultConnectTimeout;
+};
+
+// The main window: the till's address, the two folder panels and the transfer gauge.
+class TfmMain : public QWidget
+{
+    Q_OBJECT
+public:
+    // `dialogs` may be null: the window then shows real message boxes.
+    explicit TfmMain(CDialogs* dialogs = nullptr, CMainOptions options = {}, QWidget* parent = nullptr);
+    ~TfmMain() override;
+
+    // The connection flag: set by a successful connect, cleared only by the disconnect routine.
+    bool IsConnected() const { return FConnected; }
+
+    bool ConnectToTill();
+    void DisconnectFromTill();
+    void SendCommand(const std::string& command);
+    std::string ReadReply();
+
+    QMenu* Remote_RightClickMenu = nullptr;
+    QMenu* Local_RightClickMenu = nullptr;
+    QAction* Transfer2 = nullptr;
+    QAction* OpenFolder2 = nullptr;
+    QAction* Refresh1 = nullptr;
+    QAction* NewFolder1 = nullptr;
+    QAction* Transfer1 = nullptr;
+    QAction* Openfolder1 = nullptr;
+    QAction* MenuItem1 = nullptr;
+    QAction* MenuItem2 = nullptr;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void FormCreate();
+    void BuildPopupMenus();
+    void BindEvents();
+
+    // Every event handler runs inside this guard: nothing thrown may cross Qt's event loop, and an
+    // escaped error is shown the way the operator expects.
+    template <class Handler>
+    void Guarded(Handler&& handler) noexcept;
+    void ShowEscapedError(std::exception_ptr error) noexcept;
+
+    void ConnectButtonClick();
+    void DisconnectButtonClick();
+    void TCPClientConnected();
+    void PopupMenu(QTreeView* list, QMenu* menu, const QPoint& position);
+
+    std::unique_ptr<Ui::TfmMain> ui;
+    std::unique_ptr<CDialogs> FOwnDialogs;
+    CDialogs* FDialogs;
+    CMainOptions FOptions;
+    CPanelModel* FLocalModel;
+    CPanelModel* FRemoteModel;
+    CCommandChannel TCPClient;
+    bool FConnected = false;
+};
+
+} // namespace quorral
