@@ -1,11 +1,15 @@
 #include "main/Main.h"
 
+#include "files/LocalFolder.h"
 #include "files/LocalPath.h"
+#include "link/TillCommands.h"
 #include "main/PanelModel.h"
 #include "ui_Main.h"
 
+#include <QFocusEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QResizeEvent>
 #include <QScreen>
@@ -70,7 +74,12 @@ TfmMain::TfmMain(CDialogs* dialogs, CMainOptions options, QWidget* parent)
     }
 }
 
-TfmMain::~TfmMain() = default;
+TfmMain::~TfmMain()
+{
+    // The fields outlive this object's members while QWidget tears them down.
+    ui->LocalPath->removeEventFilter(this);
+    ui->RemotePath->removeEventFilter(this);
+}
 
 void TfmMain::FormCreate()
 {
@@ -111,6 +120,24 @@ void TfmMain::BindEvents()
     };
     bind(ui->ConnectButton, &QPushButton::clicked, &TfmMain::ConnectButtonClick);
     bind(ui->DisconnectButton, &QPushButton::clicked, &TfmMain::DisconnectButtonClick);
+    bind(ui->RemoteDirList, &QTreeView::doubleClicked, &TfmMain::RemoteDirListDblClick);
+    bind(ui->LocalDirList, &QTreeView::doubleClicked, &TfmMain::LocalDirListDblClick);
+    bind(Transfer2, &QAction::triggered, &TfmMain::RemoteDirListDblClick);
+    bind(OpenFolder2, &QAction::triggered, &TfmMain::RemoteDirListDblClick);
+    bind(Transfer1, &QAction::triggered, &TfmMain::LocalDirListDblClick);
+    bind(Openfolder1, &QAction::triggered, &TfmMain::LocalDirListDblClick);
+    // Handlers that tell their senders apart.
+    const auto bindWithSender = [this](auto* sender, auto signal, auto handler) {
+        connect(sender, signal, this,
+                [this, sender, handler] { Guarded([&] { (this->*handler)(sender); }); });
+    };
+    bindWithSender(ui->LocalUpButton, &QToolButton::clicked, &TfmMain::LocalUpButtonClick);
+    bindWithSender(ui->RemoteUpButton, &QToolButton::clicked, &TfmMain::LocalUpButtonClick);
+    bindWithSender(Refresh1, &QAction::triggered, &TfmMain::Refresh1Click);
+    bindWithSender(MenuItem1, &QAction::triggered, &TfmMain::Refresh1Click);
+    // Leaving a path field, or Enter in it, acts on the path: see eventFilter.
+    ui->LocalPath->installEventFilter(this);
+    ui->RemotePath->installEventFilter(this);
     connect(ui->LocalDirList, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { PopupMenu(ui->LocalDirList, Local_RightClickMenu, at); });
     connect(ui->RemoteDirList, &QWidget::customContextMenuRequested, this,
@@ -213,6 +240,182 @@ void TfmMain::DisconnectButtonClick()
 }
 
 void TfmMain::TCPClientConnected()
-{}
+{
+    RefreshRemoteList();
+    RefreshLocalList();
+}
+
+bool TfmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != ui->LocalPath && watched != ui->RemotePath) {
+        return QWidget::eventFilter(watched, event);
+    }
+    const auto pathExit = [this, watched] {
+        Guarded([this, watched] {
+            if (watched == ui->RemotePath) {
+                RemotePathExit();
+            } else {
+                LocalPathExit();
+            }
+        });
+    };
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            pathExit();
+            return true; // the field never sees the Enter key
+        }
+    } else if (event->type() == QEvent::FocusOut) {
+        // Only focus that moves to another control counts as leaving the field; a message box or a
+        // menu taking the focus for a moment does not, or a box shown by the handler would run it again.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && !FInPathExit) {
+            FInPathExit = true;
+            pathExit();
+            FInPathExit = false;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool TfmMain::ReportFailedReply(const std::string& reply)
+{
+    if (!IsFailedReply(reply)) {
+        return false;
+    }
+    FDialogs->ShowFailure(FromBytes(FailedReplyText(reply)));
+    return true;
+}
+
+bool TfmMain::RefuseUnsafeName(const std::string& name)
+{
+    if (IsSafeCommandValue(name)) {
+        return false;
+    }
+    FDialogs->ShowMessage(QStringLiteral("This name cannot be sent to the till:\n\n") + FromBytes(name));
+    return true;
+}
+
+int TfmMain::SelectedRow(const QTreeView* list) const
+{
+    const QModelIndexList selected = list->selectionModel()->selectedRows();
+    return selected.isEmpty() ? -1 : selected.first().row();
+}
+
+void TfmMain::RefreshRemoteList()
+{
+    ui->RemoteDirList->setEnabled(false);
+    SendCommand(GetCurDirCommand());
+    std::string reply = ReadReply();
+    if (ReportFailedReply(reply)) {
+        ui->RemoteDirList->setEnabled(true);
+        return;
+    }
+    ui->RemotePath->setText(FromBytes(ReadCurrentFolder(reply)));
+    SendCommand(GetDirListCommand());
+    reply = ReadReply();
+    if (ReportFailedReply(reply)) {
+        ui->RemoteDirList->setEnabled(true);
+        return;
+    }
+    FRemoteModel->SetRows(ReadListing(reply));
+    ui->RemoteDirList->setEnabled(true);
+}
+
+void TfmMain::EnsureLocalPathSlash()
+{
+    ui->LocalPath->setText(FromBytes(EnsureTrailingSeparator(ToBytes(ui->LocalPath->text()))));
+}
+
+void TfmMain::RefreshLocalList()
+{
+    ui->LocalDirList->setEnabled(false);
+    EnsureLocalPathSlash();
+    FLocalModel->SetRows(ListLocalFolder(ToBytes(ui->LocalPath->text())));
+    ui->LocalDirList->setEnabled(true);
+}
+
+void TfmMain::RefreshPanel(bool remote)
+{
+    if (!IsConnected()) {
+        return;
+    }
+    if (remote) {
+        RefreshRemoteList();
+    } else {
+        EnsureLocalPathSlash();
+        RefreshLocalList();
+    }
+}
+
+void TfmMain::RemoteDirListDblClick()
+{
+    const int row = SelectedRow(ui->RemoteDirList);
+    if (row < 0) {
+        return;
+    }
+    const CFolderRow selected = FRemoteModel->Rows()[static_cast<std::size_t>(row)];
+    if (selected.IsFolder) {
+        if (RefuseUnsafeName(selected.Caption)) {
+            return;
+        }
+        SendCommand(ChangeDirCommand(selected.Caption));
+        ReadReply();
+        RefreshRemoteList();
+    }
+}
+
+void TfmMain::LocalDirListDblClick()
+{
+    const int row = SelectedRow(ui->LocalDirList);
+    if (!IsConnected() || row < 0) {
+        return;
+    }
+    const CFolderRow selected = FLocalModel->Rows()[static_cast<std::size_t>(row)];
+    if (selected.IsFolder) {
+        ui->LocalPath->setText(ui->LocalPath->text() + FromBytes(selected.Caption));
+        RefreshLocalList();
+    }
+}
+
+void TfmMain::RemotePathExit()
+{
+    const std::string path = ToBytes(ui->RemotePath->text());
+    if (RefuseUnsafeName(path)) {
+        return;
+    }
+    SendCommand(ChangeDirCommand(path));
+    ReadReply();
+    RefreshRemoteList();
+}
+
+void TfmMain::LocalPathExit()
+{
+    RefreshPanel(false);
+}
+
+void TfmMain::LocalUpButtonClick(QObject* sender)
+{
+    if (sender == ui->LocalUpButton) {
+        ui->LocalPath->setText(FromBytes(LocalPathUp(ToBytes(ui->LocalPath->text()))));
+        RefreshLocalList();
+        return;
+    }
+    SendCommand(ChangeDirUpCommand());
+    ReadReply();
+    RefreshRemoteList();
+}
+
+void TfmMain::Refresh1Click(QObject* sender)
+{
+    if (!IsConnected()) {
+        return;
+    }
+    if (Remote_RightClickMenu->actions().contains(qobject_cast<QAction*>(sender))) {
+        RefreshRemoteList();
+    } else {
+        RefreshLocalList();
+    }
+}
 
 } // namespace quorral

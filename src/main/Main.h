@@ -45,6 +45,13 @@ public:
     void DisconnectFromTill();
     void SendCommand(const std::string& command);
     std::string ReadReply();
+    // Shows a till's failure reply in the "Error" box; true when the reply was one.
+    bool ReportFailedReply(const std::string& reply);
+
+    void RefreshRemoteList();
+    void RefreshLocalList();
+    void EnsureLocalPathSlash();
+    void RefreshPanel(bool remote);
 
     QMenu* Remote_RightClickMenu = nullptr;
     QMenu* Local_RightClickMenu = nullptr;
@@ -59,6 +66,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();
@@ -76,12 +84,25 @@ private:
     void TCPClientConnected();
     void PopupMenu(QTreeView* list, QMenu* menu, const QPoint& position);
 
+    void RemoteDirListDblClick();
+    void LocalDirListDblClick();
+    void RemotePathExit();
+    void LocalPathExit();
+    void LocalUpButtonClick(QObject* sender);
+    void Refresh1Click(QObject* sender);
+
+    // The selected row of a panel, or -1.
+    int SelectedRow(const QTreeView* list) const;
+    // A name that cannot go into a command line is refused with a box naming it; true then.
+    bool RefuseUnsafeName(const std::string& name);
+
     std::unique_ptr<Ui::TfmMain> ui;
     std::unique_ptr<CDialogs> FOwnDialogs;
     CDialogs* FDialogs;
     CMainOptions FOptions;
     CPanelModel* FLocalModel;
     CPanelModel* FRemoteModel;
+    bool FInPathExit = false;
     CCommandChannel TCPClient;
     bool FConnected = false;
 };
