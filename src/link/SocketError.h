@@ -12,6 +12,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Raw bytes that stopped arriving in the middle of a transfer: the stream can no longer be trusted.
+class CSocketStalled : public CSocketError
+{
+public:
+    CSocketStalled() : CSocketError("The till stopped sending data.") {}
+};
+
 // A connection closed by the till, closed by us, or never opened.
 inline constexpr const char* ConnectionClosedText = "Connection Closed Gracefully.";
 

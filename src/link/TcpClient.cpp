@@ -199,7 +199,7 @@ void CTcpClient::ReadBuffer(char* destination, std::size_t size, std::chrono::mi
         }
         const CWaitResult ready = WaitForSocket(FSocket.Get(), false, static_cast<int>(idleLimit.count()));
         if (ready == CWaitResult::TimedOut) {
-            ThrowSocketError(TimedOutCode());
+            throw CSocketStalled();
         }
         if (ready == CWaitResult::Failed) {
             ThrowSocketError(LastSocketErrorCode());

@@ -35,8 +35,8 @@ public:
     // Raises when the connection is closed and no complete line is buffered.
     std::string ReadLn(std::chrono::milliseconds wait);
 
-    // Exactly `size` raw bytes, buffered ones first. Raises when the connection ends first, or when
-    // no byte arrives for `idleLimit`.
+    // Exactly `size` raw bytes, buffered ones first. Raises when the connection ends first, and
+    // CSocketStalled when no byte arrives for `idleLimit`.
     void ReadBuffer(char* destination, std::size_t size, std::chrono::milliseconds idleLimit);
 
     // Forgets every byte that arrived and was not consumed, including what is waiting in the socket.

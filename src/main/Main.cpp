@@ -1,7 +1,9 @@
 #include "main/Main.h"
 
+#include "files/FileNames.h"
 #include "files/LocalFolder.h"
 #include "files/LocalPath.h"
+#include "link/SocketError.h"
 #include "link/TillCommands.h"
 #include "main/PanelModel.h"
 #include "ui_Main.h"
@@ -11,8 +13,12 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QProgressBar>
 #include <QResizeEvent>
 #include <QScreen>
+
+#include <filesystem>
+#include <limits>
 
 // The glyphs live in this static library, so their resource must be registered by hand.
 static void InitGlyphResources()
@@ -362,7 +368,9 @@ void TfmMain::RemoteDirListDblClick()
         SendCommand(ChangeDirCommand(selected.Caption));
         ReadReply();
         RefreshRemoteList();
+        return;
     }
+    DownloadSelectedFile(selected.Caption);
 }
 
 void TfmMain::LocalDirListDblClick()
@@ -375,7 +383,14 @@ void TfmMain::LocalDirListDblClick()
     if (selected.IsFolder) {
         ui->LocalPath->setText(ui->LocalPath->text() + FromBytes(selected.Caption));
         RefreshLocalList();
+        return;
     }
+    if (!ConfirmOverwrite(true)) {
+        return;
+    }
+    SendFileToTill(selected.Caption);
+    RefreshRemoteList();
+    RevealTransferredItem(true);
 }
 
 void TfmMain::RemotePathExit()
@@ -404,6 +419,130 @@ void TfmMain::LocalUpButtonClick(QObject* sender)
     SendCommand(ChangeDirUpCommand());
     ReadReply();
     RefreshRemoteList();
+}
+
+void TfmMain::CDialogsSink::ShowMessage(const std::string& text)
+{
+    FDialogs->ShowMessage(FromBytes(text));
+}
+
+void TfmMain::ShowProgress(std::int64_t done, std::int64_t total)
+{
+    // The gauge counts in int; scale very large transfers so that both ends fit.
+    const int shift = total > std::numeric_limits<int>::max() ? 10 : 0;
+    ui->Progress->setMaximum(static_cast<int>(total >> shift));
+    ui->Progress->setValue(static_cast<int>(done >> shift));
+}
+
+void TfmMain::DownloadSelectedFile(const std::string& caption)
+{
+    // The till names the file; it must never be able to reach outside the local folder.
+    if (!IsPlainFileName(caption)) {
+        FDialogs->ShowMessage(QStringLiteral("This name cannot be used for a local file:\n\n") +
+                              FromBytes(caption));
+        return;
+    }
+    if (RefuseUnsafeName(caption) || !ConfirmOverwrite(false)) {
+        return;
+    }
+    SendCommand(GetFileCommand(caption));
+    const std::string reply = ReadReply();
+    if (ReportFailedReply(reply)) {
+        return;
+    }
+    const std::optional<std::int32_t> size = ReadFileReplySize(reply);
+    if (!size) {
+        return;
+    }
+    EnsureLocalPathSlash();
+    const std::string destination = ToBytes(ui->LocalPath->text()) + caption;
+    CDownloadStatus status;
+    try {
+        status = DownloadFile(
+            TCPClient, *size, destination, &FCodecMessages,
+            [this](std::int64_t done, std::int64_t total) { ShowProgress(done, total); },
+            FOptions.StallLimit);
+    } catch (const CSocketStalled& stalled) {
+        // What is still on its way can no longer be told apart from the next reply.
+        ui->Progress->setValue(0);
+        FDialogs->ShowMessage(FromBytes(stalled.what()));
+        DisconnectFromTill();
+        return;
+    }
+    if (status != CDownloadStatus::NoTemporaryFile) {
+        RefreshLocalList();
+    }
+    ui->Progress->setValue(0);
+    RevealTransferredItem(false);
+}
+
+void TfmMain::SendFileToTill(const std::string& name)
+{
+    EnsureLocalPathSlash();
+    const std::string source = ToBytes(ui->LocalPath->text()) + name;
+    std::error_code error;
+    if (!std::filesystem::exists(source, error) || RefuseUnsafeName(name)) {
+        return;
+    }
+    const CUploadResult result =
+        UploadFile(TCPClient, source, name,
+                   [this](std::int64_t done, std::int64_t total) { ShowProgress(done, total); });
+    ui->Progress->setValue(0);
+    switch (result.Status) {
+    case CUploadStatus::NotCompressed:
+        return;
+    case CUploadStatus::TemporaryUnreadable:
+        FDialogs->ShowMessage(QStringLiteral("Error opening temporary send file"));
+        return;
+    case CUploadStatus::TooLarge:
+        FDialogs->ShowMessage(QStringLiteral("The file is too large to send to the till."));
+        return;
+    case CUploadStatus::NameTooLong:
+        FDialogs->ShowMessage(QStringLiteral("The file name is too long to send to the till."));
+        return;
+    case CUploadStatus::Sent:
+        if (!IsOkReply(result.Reply)) {
+            ReportFailedReply(result.Reply);
+        }
+        return;
+    }
+}
+
+bool TfmMain::ConfirmOverwrite(bool upload)
+{
+    const QTreeView* source = upload ? ui->LocalDirList : ui->RemoteDirList;
+    const CPanelModel* sourceModel = upload ? FLocalModel : FRemoteModel;
+    const CPanelModel* targetModel = upload ? FRemoteModel : FLocalModel;
+    const std::string& caption = sourceModel->Rows()[static_cast<std::size_t>(SelectedRow(source))].Caption;
+    if (FindRowByCaption(targetModel->Rows(), caption) < 0) {
+        return true;
+    }
+    const QString text =
+        QStringLiteral("Overwrite\n\n") + FromBytes(caption) + QStringLiteral("\n\nAre you sure?");
+    return FDialogs->AskYesNo(QStringLiteral("Overwrite file"), text) != QMessageBox::No;
+}
+
+void TfmMain::RevealTransferredItem(bool upload)
+{
+    QTreeView* source = upload ? ui->LocalDirList : ui->RemoteDirList;
+    QTreeView* target = upload ? ui->RemoteDirList : ui->LocalDirList;
+    const CPanelModel* sourceModel = upload ? FLocalModel : FRemoteModel;
+    const CPanelModel* targetModel = upload ? FRemoteModel : FLocalModel;
+    const int selected = SelectedRow(source);
+    if (selected < 0) {
+        return;
+    }
+    const int found = FindRowByCaption(targetModel->Rows(),
+                                       sourceModel->Rows()[static_cast<std::size_t>(selected)].Caption);
+    if (found < 0) {
+        return;
+    }
+    source->selectionModel()->clearSelection();
+    const QModelIndex index = targetModel->index(found, 0);
+    // Selecting through the selection model leaves the keyboard focus where it is.
+    target->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                         QItemSelectionModel::Rows);
+    target->scrollTo(index, QAbstractItemView::PositionAtTop);
 }
 
 void TfmMain::Refresh1Click(QObject* sender)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "gzip/GzipFile.h"
 #include "link/CommandChannel.h"
+#include "link/Transfer.h"
 #include "main/Dialogs.h"
 
 #include <QWidget>
@@ -27,6 +29,7 @@ struct CMainOptions
 {
     std::chrono::milliseconds ReplyWait = DefaultReplyWait;
     std::chrono::milliseconds ConnectTimeout = DefaultConnectTimeout;
+    std::chrono::milliseconds StallLimit = DefaultStallLimit;
 };
 
 // The main window: the till's address, the two folder panels and the transfer gauge.
@@ -52,6 +55,10 @@ public:
     void RefreshLocalList();
     void EnsureLocalPathSlash();
     void RefreshPanel(bool remote);
+
+    void SendFileToTill(const std::string& name);
+    bool ConfirmOverwrite(bool upload);
+    void RevealTransferredItem(bool upload);
 
     QMenu* Remote_RightClickMenu = nullptr;
     QMenu* Local_RightClickMenu = nullptr;
@@ -91,6 +98,10 @@ private:
     void LocalUpButtonClick(QObject* sender);
     void Refresh1Click(QObject* sender);
 
+    void DownloadSelectedFile(const std::string& caption);
+    // Moves the gauge for a transfer; it repaints itself when what it shows changes.
+    void ShowProgress(std::int64_t done, std::int64_t total);
+
     // The selected row of a panel, or -1.
     int SelectedRow(const QTreeView* list) const;
     // A name that cannot go into a command line is refused with a box naming it; true then.
@@ -103,6 +114,18 @@ private:
     CPanelModel* FLocalModel;
     CPanelModel* FRemoteModel;
     bool FInPathExit = false;
+
+    // The codec's messages go to the plain box.
+    class CDialogsSink final : public CMessageSink
+    {
+    public:
+        explicit CDialogsSink(CDialogs*& dialogs) : FDialogs(dialogs) {}
+        void ShowMessage(const std::string& text) override;
+
+    private:
+        CDialogs*& FDialogs;
+    };
+    CDialogsSink FCodecMessages{FDialogs};
     CCommandChannel TCPClient;
     bool FConnected = false;
 };

@@ -1,6 +1,4 @@
-#include "FakeTill.h"
-#include "QtPrinters.h"
-#include "ScriptedDialogs.h"
+#include "ConnectedWindow.h"
 #include "files/LocalFolder.h"
 #include "files/LocalPath.h"
 #include "main/Main.h"
@@ -30,81 +28,8 @@ using test::CFakeTill;
 using test::CFakeTillSession;
 using test::CScriptedDialogs;
 
-const std::string CurDirReply = "<CURDIR>C:\\TILL</CURDIR>";
-const std::string ListingReply = "<DIR><FILE><NAME>b.txt</NAME></FILE><FOLDER><NAME>Data</NAME></FOLDER>"
-                                 "<FOLDER><NAME>.</NAME></FOLDER><FILE><NAME>a.txt</NAME></FILE>"
-                                 "<FOLDER><NAME>..</NAME></FOLDER></DIR>";
-
-// The window connected to a scripted till, in a working folder of its own.
-class PanelTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        FOldCurrent = fs::current_path();
-        FWork = fs::temp_directory_path() / ("quorral-panel-" + std::to_string(::getpid()));
-        fs::remove_all(FWork);
-        fs::create_directories(FWork / "Sub");
-        std::ofstream(FWork / "note.txt") << "x";
-        fs::current_path(FWork);
-    }
-    void TearDown() override
-    {
-        FWindow.DisconnectFromTill();
-        FTill.Join();
-        fs::current_path(FOldCurrent);
-        fs::remove_all(FWork);
-    }
-
-    // Connects; the till answers the two refresh exchanges, then plays `rest`.
-    void Connect(CFakeTill::Script rest = {})
-    {
-        FTill.Play([rest](CFakeTillSession& till) {
-            till.ExpectCommand("<GETCURDIR/>\r\n");
-            till.SendReply(CurDirReply);
-            till.ExpectCommand("<GETDIRLIST/>\r\n");
-            till.SendReply(ListingReply);
-            if (rest) {
-                rest(till);
-            }
-            till.WaitForClientClose();
-        });
-        Get<QComboBox>("Port")->setEditText(QString::number(FTill.Port()));
-        ASSERT_TRUE(FWindow.ConnectToTill()) << FDialogs.Texts().join('|').toStdString();
-    }
-
-    template <class T>
-    T* Get(const char* name)
-    {
-        T* widget = FWindow.findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
-    }
-    QStringList Captions(const char* list)
-    {
-        QStringList rows;
-        const QAbstractItemModel* model = Get<QTreeView>(list)->model();
-        for (int row = 0; row < model->rowCount(); ++row) {
-            rows << model->index(row, 0).data().toString() + model->index(row, 1).data().toString();
-        }
-        return rows;
-    }
-    void Select(const char* list, const QString& caption)
-    {
-        auto* view = Get<QTreeView>(list);
-        const QModelIndexList found = view->model()->match(view->model()->index(0, 0), Qt::DisplayRole,
-                                                           caption, 1, Qt::MatchFixedString);
-        ASSERT_FALSE(found.isEmpty()) << caption.toStdString();
-        view->setCurrentIndex(found.first());
-    }
-    void PressEnter(const char* field) { QTest::keyClick(Get<QLineEdit>(field), Qt::Key_Return); }
-
-    fs::path FOldCurrent;
-    fs::path FWork;
-    CFakeTill FTill;
-    CScriptedDialogs FDialogs;
-    TfmMain FWindow{&FDialogs, CMainOptions{200ms, 5000ms}};
-};
+using PanelTest = test::CConnectedWindowTest;
+using test::CurDirReply;
 
 TEST_F(PanelTest, ConnectFillsBothPanels)
 {

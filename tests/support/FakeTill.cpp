@@ -104,6 +104,9 @@ void CFakeTillSession::Reset()
 
 bool CFakeTillSession::WaitForClientClose(std::chrono::milliseconds limit)
 {
+    if (!FSocket.Valid()) {
+        return true; // closed from this side already
+    }
     const auto deadline = std::chrono::steady_clock::now() + limit;
     char chunk[4096];
     while (std::chrono::steady_clock::now() < deadline) {
