@@ -1,6 +1,7 @@
 #include "main/Main.h"
 
 #include "files/FileNames.h"
+#include "files/FolderOperations.h"
 #include "files/LocalFolder.h"
 #include "files/LocalPath.h"
 #include "link/SocketError.h"
@@ -83,8 +84,10 @@ TfmMain::TfmMain(CDialogs* dialogs, CMainOptions options, QWidget* parent)
 TfmMain::~TfmMain()
 {
     // The fields outlive this object's members while QWidget tears them down.
-    ui->LocalPath->removeEventFilter(this);
-    ui->RemotePath->removeEventFilter(this);
+    for (QWidget* watched : std::initializer_list<QWidget*>{ui->LocalPath, ui->RemotePath, ui->LocalDirList,
+                                                            ui->RemoteDirList}) {
+        watched->removeEventFilter(this);
+    }
 }
 
 void TfmMain::FormCreate()
@@ -141,6 +144,20 @@ void TfmMain::BindEvents()
     bindWithSender(ui->RemoteUpButton, &QToolButton::clicked, &TfmMain::LocalUpButtonClick);
     bindWithSender(Refresh1, &QAction::triggered, &TfmMain::Refresh1Click);
     bindWithSender(MenuItem1, &QAction::triggered, &TfmMain::Refresh1Click);
+    bindWithSender(NewFolder1, &QAction::triggered, &TfmMain::NewFolder1Click);
+    bindWithSender(MenuItem2, &QAction::triggered, &TfmMain::NewFolder1Click);
+    bindWithSender(Remote_RightClickMenu, &QMenu::aboutToShow, &TfmMain::Local_RightClickMenuPopup);
+    bindWithSender(Local_RightClickMenu, &QMenu::aboutToShow, &TfmMain::Local_RightClickMenuPopup);
+    for (QTreeView* list : {ui->LocalDirList, ui->RemoteDirList}) {
+        CPanelModel* model = list == ui->LocalDirList ? FLocalModel : FRemoteModel;
+        model->Editing = [this](const CFolderRow& row) { return LocalDirListEditing(row); };
+        connect(model, &CPanelModel::CaptionEdited, this, [this, list](int row, const QString& newText) {
+            Guarded([&] { LocalDirListEdited(list, row, newText); });
+        });
+        // F2 starts an edit only through the key handler, which first checks the connection.
+        list->setEditTriggers(QAbstractItemView::SelectedClicked);
+        list->installEventFilter(this);
+    }
     // Leaving a path field, or Enter in it, acts on the path: see eventFilter.
     ui->LocalPath->installEventFilter(this);
     ui->RemotePath->installEventFilter(this);
@@ -253,6 +270,15 @@ void TfmMain::TCPClientConnected()
 
 bool TfmMain::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == ui->LocalDirList || watched == ui->RemoteDirList) {
+        if (event->type() == QEvent::KeyRelease) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (!key->isAutoRepeat()) {
+                Guarded([&] { LocalDirListKeyUp(watched, key->key()); });
+            }
+        }
+        return QWidget::eventFilter(watched, event);
+    }
     if (watched != ui->LocalPath && watched != ui->RemotePath) {
         return QWidget::eventFilter(watched, event);
     }
@@ -419,6 +445,149 @@ void TfmMain::LocalUpButtonClick(QObject* sender)
     SendCommand(ChangeDirUpCommand());
     ReadReply();
     RefreshRemoteList();
+}
+
+void TfmMain::NewFolder1Click(QObject* sender)
+{
+    if (IsConnected()) {
+        CreateNewFolder(Remote_RightClickMenu->actions().contains(qobject_cast<QAction*>(sender)));
+    }
+}
+
+void TfmMain::Local_RightClickMenuPopup(QObject* sender)
+{
+    QMenu* menu = qobject_cast<QMenu*>(sender);
+    const QTreeView* list = menu == Local_RightClickMenu ? ui->LocalDirList : ui->RemoteDirList;
+    const CPanelModel* model = menu == Local_RightClickMenu ? FLocalModel : FRemoteModel;
+    const QList<QAction*> entries = menu->actions();
+    entries[0]->setVisible(false);
+    entries[1]->setVisible(false);
+    const int row = SelectedRow(list);
+    if (row < 0) {
+        return;
+    }
+    entries[model->Rows()[static_cast<std::size_t>(row)].IsFolder ? 1 : 0]->setVisible(true);
+}
+
+bool TfmMain::LocalDirListEditing(const CFolderRow& row) const
+{
+    return row.Caption != "." && row.Caption != "..";
+}
+
+void TfmMain::LocalDirListEdited(QObject* sender, int row, const QString& newText)
+{
+    const CPanelModel* model = sender == ui->LocalDirList ? FLocalModel : FRemoteModel;
+    const std::string caption = model->Rows()[static_cast<std::size_t>(row)].Caption;
+    const std::string renamed = ToBytes(newText);
+    if (sender == ui->LocalDirList) {
+        const std::string folder = ToBytes(ui->LocalPath->text());
+        RenameLocalEntry(folder + caption, folder + renamed);
+        return;
+    }
+    RemoteMoveFile(caption, renamed);
+}
+
+void TfmMain::LocalDirListKeyUp(QObject* sender, int key)
+{
+    QTreeView* list = sender == ui->LocalDirList ? ui->LocalDirList : ui->RemoteDirList;
+    const int row = SelectedRow(list);
+    if (!IsConnected() || row < 0) {
+        return;
+    }
+    switch (key) {
+    case Qt::Key_Delete:
+        DeleteSelectedItem(list == ui->LocalDirList);
+        break;
+    case Qt::Key_F2:
+        list->edit(list->model()->index(row, 0));
+        break;
+    case Qt::Key_F5:
+        RefreshPanel(list != ui->LocalDirList);
+        break;
+    default:
+        break;
+    }
+}
+
+void TfmMain::DeleteSelectedItem(bool local)
+{
+    const QTreeView* list = local ? ui->LocalDirList : ui->RemoteDirList;
+    CPanelModel* model = local ? FLocalModel : FRemoteModel;
+    const int row = SelectedRow(list);
+    const CFolderRow selected = model->Rows()[static_cast<std::size_t>(row)];
+    if (selected.Caption == "." || selected.Caption == ".." || selected.Caption.empty()) {
+        return;
+    }
+    const QString title = QStringLiteral("Delete ") + (selected.IsFolder ? "folder" : "file");
+    const QString text =
+        QStringLiteral("Delete\n\n") + FromBytes(selected.Caption) + QStringLiteral("\n\nAre you sure?");
+    if (FDialogs->AskYesNo(title, text) != QMessageBox::Yes) {
+        return;
+    }
+    const std::string path = ToBytes(ui->LocalPath->text()) + selected.Caption;
+    if (local && selected.IsFolder) {
+        DeleteLocalFolderTree(path);
+    } else if (local) {
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
+    } else if (selected.IsFolder) {
+        RemoteDeleteFolder(selected.Caption);
+    } else {
+        RemoteDeleteFile(selected.Caption);
+    }
+    // The row goes whatever the outcome; the next refresh shows what is really there.
+    model->RemoveRow(row);
+}
+
+void TfmMain::RemoteEntryCommand(const std::string& command)
+{
+    SendCommand(command);
+    ReportFailedReply(ReadReply());
+}
+
+void TfmMain::RemoteDeleteFile(const std::string& name)
+{
+    if (!RefuseUnsafeName(name)) {
+        RemoteEntryCommand(DeleteFileCommand(name));
+    }
+}
+
+void TfmMain::RemoteDeleteFolder(const std::string& name)
+{
+    if (!RefuseUnsafeName(name)) {
+        RemoteEntryCommand(DeleteFolderCommand(name));
+    }
+}
+
+void TfmMain::RemoteMoveFile(const std::string& from, const std::string& to)
+{
+    if (!RefuseUnsafeName(from) && !RefuseUnsafeName(to)) {
+        RemoteEntryCommand(MoveFileCommand(from, to));
+    }
+}
+
+void TfmMain::CreateNewFolder(bool remote)
+{
+    QTreeView* list = remote ? ui->RemoteDirList : ui->LocalDirList;
+    const CPanelModel* model = remote ? FRemoteModel : FLocalModel;
+    const std::string name = NewFolderName(model->Rows());
+    if (remote) {
+        SendCommand(NewFolderCommand(name));
+        if (ReportFailedReply(ReadReply())) {
+            return;
+        }
+        RefreshRemoteList();
+    } else {
+        std::error_code ignored;
+        std::filesystem::create_directory(ToBytes(ui->LocalPath->text()) + name, ignored);
+        RefreshLocalList();
+    }
+    const int found = FindRowByCaption(model->Rows(), name);
+    if (found >= 0) {
+        const QModelIndex index = model->index(found, 0);
+        list->setCurrentIndex(index);
+        list->edit(index);
+    }
 }
 
 void TfmMain::CDialogsSink::ShowMessage(const std::string& text)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/FolderRow.h"
 #include "gzip/GzipFile.h"
 #include "link/CommandChannel.h"
 #include "link/Transfer.h"
@@ -56,6 +57,12 @@ public:
     void EnsureLocalPathSlash();
     void RefreshPanel(bool remote);
 
+    void DeleteSelectedItem(bool local);
+    void RemoteDeleteFile(const std::string& name);
+    void RemoteDeleteFolder(const std::string& name);
+    void RemoteMoveFile(const std::string& from, const std::string& to);
+    void CreateNewFolder(bool remote);
+
     void SendFileToTill(const std::string& name);
     bool ConfirmOverwrite(bool upload);
     void RevealTransferredItem(bool upload);
@@ -97,6 +104,13 @@ private:
     void LocalPathExit();
     void LocalUpButtonClick(QObject* sender);
     void Refresh1Click(QObject* sender);
+    void NewFolder1Click(QObject* sender);
+    void Local_RightClickMenuPopup(QObject* sender);
+    bool LocalDirListEditing(const CFolderRow& row) const;
+    void LocalDirListEdited(QObject* sender, int row, const QString& newText);
+    void LocalDirListKeyUp(QObject* sender, int key);
+    // Sends one command about an entry of the till's current folder and reports a failure reply.
+    void RemoteEntryCommand(const std::string& command);
 
     void DownloadSelectedFile(const std::string& caption);
     // Moves the gauge for a transfer; it repaints itself when what it shows changes.

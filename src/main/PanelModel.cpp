@@ -34,6 +34,42 @@ QVariant CPanelModel::headerData(int, Qt::Orientation orientation, int role) con
     return {};
 }
 
+Qt::ItemFlags CPanelModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (index.isValid() && index.column() == 0 && index.row() < static_cast<int>(FRows.size()) &&
+        (!Editing || Editing(FRows[static_cast<std::size_t>(index.row())]))) {
+        flags |= Qt::ItemIsEditable;
+    }
+    return flags;
+}
+
+bool CPanelModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::EditRole || !index.isValid() || index.column() != 0 ||
+        index.row() >= static_cast<int>(FRows.size())) {
+        return false;
+    }
+    const QString text = value.toString();
+    emit CaptionEdited(index.row(), text);
+    // The handler may have replaced the rows meanwhile (a refresh); then the edit has nothing to show.
+    if (index.row() < static_cast<int>(FRows.size())) {
+        FRows[static_cast<std::size_t>(index.row())].Caption = text.toLocal8Bit().toStdString();
+        emit dataChanged(index, index);
+    }
+    return true;
+}
+
+void CPanelModel::RemoveRow(int row)
+{
+    if (row < 0 || row >= static_cast<int>(FRows.size())) {
+        return;
+    }
+    beginRemoveRows(QModelIndex(), row, row);
+    FRows.erase(FRows.begin() + row);
+    endRemoveRows();
+}
+
 void CPanelModel::SetRows(CFolderRows rows)
 {
     beginResetModel();

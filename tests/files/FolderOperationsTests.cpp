@@ -1,0 +1,121 @@
+#include "files/FileNames.h"
+#include "files/FolderOperations.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace quorral {
+namespace {
+
+TEST(NewFolderName, FirstFreeNameNeverNumberOne)
+{
+    struct Case
+    {
+        CFolderRows rows;
+        std::string name;
+    };
+    const Case cases[] = {
+        {{}, "New Folder"},
+        {{{"New Folder", true}, {"New Folder 3", true}}, "New Folder 2"},
+        {{{"New Folder", true}, {"New Folder 2", true}}, "New Folder 3"},
+        {{{"new folder", false}}, "New Folder 2"},
+        {{{"New Folder (old)", true}, {"New Folder 1", true}}, "New Folder"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(NewFolderName(c.rows), c.name);
+    }
+}
+
+TEST(PlainFileName, OnlyNamesThatStayInTheirFolder)
+{
+    for (const char* good : {"a.txt", "report 2024.csv", ".hidden", "...", "a..b"}) {
+        EXPECT_TRUE(IsPlainFileName(good)) << good;
+    }
+    const std::string bad[] = {"", ".", "..", "../x", "a/b", "a\\b", "/etc/passwd", std::string("a\0b", 3)};
+    for (const std::string& name : bad) {
+        EXPECT_FALSE(IsPlainFileName(name)) << name;
+    }
+#ifdef _WIN32
+    for (const char* bad : {"CON", "nul.txt", "com1", "LPT9.log", "C:x"}) {
+        EXPECT_FALSE(IsPlainFileName(bad)) << bad;
+    }
+#endif
+}
+
+class FolderOperationsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        FRoot =
+            fs::temp_directory_path() /
+            ("quorral-ops-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(FRoot);
+        fs::create_directories(FRoot);
+    }
+    void TearDown() override { fs::remove_all(FRoot); }
+    void File(const fs::path& path, const std::string& text = "x")
+    {
+        fs::create_directories(path.parent_path());
+        std::ofstream(path) << text;
+    }
+
+    fs::path FRoot;
+};
+
+TEST_F(FolderOperationsTest, DeleteTreeRemovesEverythingButNeverFollowsALink)
+{
+    const fs::path victim = FRoot / "victim";
+    const fs::path outside = FRoot / "outside";
+    File(outside / "keep.txt", "keep");
+    File(victim / "a.txt");
+    File(victim / ".config");
+    File(victim / "sub" / "deeper" / "b.txt");
+    fs::create_directory_symlink(outside, victim / "link-to-folder");
+    fs::create_symlink(outside / "keep.txt", victim / "sub" / "link-to-file");
+    fs::create_symlink(FRoot / "nowhere", victim / "dangling");
+
+    EXPECT_TRUE(DeleteLocalFolderTree((victim / "").string())) << "a trailing separator names the folder";
+    EXPECT_FALSE(fs::exists(fs::symlink_status(victim)));
+    EXPECT_TRUE(fs::exists(outside / "keep.txt"));
+    EXPECT_EQ(fs::file_size(outside / "keep.txt"), 4u);
+}
+
+TEST_F(FolderOperationsTest, DeleteTreeOfALinkRemovesOnlyTheLink)
+{
+    File(FRoot / "target" / "keep.txt");
+    fs::create_directory_symlink(FRoot / "target", FRoot / "link");
+    EXPECT_TRUE(DeleteLocalFolderTree((FRoot / "link").string()));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(FRoot / "link")));
+    EXPECT_TRUE(fs::exists(FRoot / "target" / "keep.txt"));
+}
+
+TEST_F(FolderOperationsTest, DeleteTreeRefusesWhatIsNoFolder)
+{
+    File(FRoot / "plain.txt");
+    EXPECT_FALSE(DeleteLocalFolderTree((FRoot / "plain.txt").string()));
+    EXPECT_TRUE(fs::exists(FRoot / "plain.txt"));
+    EXPECT_FALSE(DeleteLocalFolderTree((FRoot / "missing").string()));
+    EXPECT_FALSE(DeleteLocalFolderTree(""));
+}
+
+TEST_F(FolderOperationsTest, RenameNeverReplacesAnExistingEntry)
+{
+    File(FRoot / "a.txt", "a");
+    File(FRoot / "b.txt", "b");
+    EXPECT_FALSE(RenameLocalEntry((FRoot / "a.txt").string(), (FRoot / "b.txt").string()));
+    EXPECT_EQ(fs::file_size(FRoot / "b.txt"), 1u);
+    EXPECT_TRUE(fs::exists(FRoot / "a.txt"));
+    EXPECT_TRUE(RenameLocalEntry((FRoot / "a.txt").string(), (FRoot / "c.txt").string()));
+    EXPECT_TRUE(fs::exists(FRoot / "c.txt"));
+    EXPECT_FALSE(fs::exists(FRoot / "a.txt"));
+    EXPECT_TRUE(RenameLocalEntry((FRoot / "c.txt").string(), (FRoot / "c.txt").string()));
+    EXPECT_TRUE(fs::exists(FRoot / "c.txt"));
+}
+
+} // namespace
+} // namespace quorral
