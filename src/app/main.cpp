@@ -2,6 +2,7 @@
 #include "main/Main.h"
 #include "main/Dialogs.h"
 #include "main/Style.h"
+#include "vistafuncs/VistaFuncs.h"
 
 #include <QApplication>
 
@@ -12,6 +13,8 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     try {
         quorral::ApplyOfficeLook(application);
+        // Measured once, before the first window asks for it.
+        quorral::VistaFuncs();
         quorral::TfmMain fmMain;
         fmMain.show();
         return QApplication::exec();

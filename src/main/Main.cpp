@@ -6,6 +6,7 @@
 #include "files/LocalPath.h"
 #include "link/SocketError.h"
 #include "link/TillCommands.h"
+#include "main/FormLook.h"
 #include "main/PanelModel.h"
 #include "ui_Main.h"
 
@@ -34,8 +35,6 @@ namespace {
 constexpr int DesignWidth = 918;
 constexpr int DesignHeight = 407;
 
-const QColor EditBackground(249, 252, 255);
-
 QString FromBytes(const std::string& text)
 {
     return QString::fromLocal8Bit(text);
@@ -57,16 +56,8 @@ TfmMain::TfmMain(CDialogs* dialogs, CMainOptions options, QWidget* parent)
     }
     InitGlyphResources();
     ui->setupUi(this);
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
-    setFont(font);
-    for (QWidget* edit : std::initializer_list<QWidget*>{ui->HostIP, ui->Port, ui->LocalPath, ui->RemotePath,
-                                                         ui->LocalDirList, ui->RemoteDirList}) {
-        QPalette palette = edit->palette();
-        palette.setColor(QPalette::Base, EditBackground);
-        palette.setColor(QPalette::Text, Qt::black);
-        edit->setPalette(palette);
-    }
+    ApplyFormLook(*this,
+                  {ui->HostIP, ui->Port, ui->LocalPath, ui->RemotePath, ui->LocalDirList, ui->RemoteDirList});
     // The port list only suggests values: none is chosen at start.
     ui->Port->setCurrentIndex(-1);
     ui->Port->setEditText(QStringLiteral("5559"));
@@ -92,6 +83,7 @@ TfmMain::~TfmMain()
 
 void TfmMain::FormCreate()
 {
+    AdjustFormForVista(*this);
     for (QTreeView* list : {ui->RemoteDirList, ui->LocalDirList}) {
         list->header()->setStretchLastSection(false);
         list->header()->setSectionsMovable(false);
@@ -129,6 +121,7 @@ void TfmMain::BindEvents()
     };
     bind(ui->ConnectButton, &QPushButton::clicked, &TfmMain::ConnectButtonClick);
     bind(ui->DisconnectButton, &QPushButton::clicked, &TfmMain::DisconnectButtonClick);
+    bind(ui->DetectHosts, &QToolButton::clicked, &TfmMain::DetectHostsClick);
     bind(ui->RemoteDirList, &QTreeView::doubleClicked, &TfmMain::RemoteDirListDblClick);
     bind(ui->LocalDirList, &QTreeView::doubleClicked, &TfmMain::LocalDirListDblClick);
     bind(Transfer2, &QAction::triggered, &TfmMain::RemoteDirListDblClick);
@@ -260,6 +253,14 @@ void TfmMain::ConnectButtonClick()
 void TfmMain::DisconnectButtonClick()
 {
     DisconnectFromTill();
+}
+
+void TfmMain::DetectHostsClick()
+{
+    TfmDetectHosts fmDetectHosts(*FDialogs, FOptions.Discovery, this);
+    if (fmDetectHosts.exec() == QDialog::Accepted && !fmDetectHosts.SelectedHost().isEmpty()) {
+        ui->HostIP->setText(fmDetectHosts.SelectedHost());
+    }
 }
 
 void TfmMain::TCPClientConnected()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "detecthosts/DetectHosts.h"
 #include "files/FolderRow.h"
 #include "gzip/GzipFile.h"
 #include "link/CommandChannel.h"
@@ -31,6 +32,7 @@ struct CMainOptions
     std::chrono::milliseconds ReplyWait = DefaultReplyWait;
     std::chrono::milliseconds ConnectTimeout = DefaultConnectTimeout;
     std::chrono::milliseconds StallLimit = DefaultStallLimit;
+    CDetectHostsOptions Discovery;
 };
 
 // The main window: the till's address, the two folder panels and the transfer gauge.
@@ -95,6 +97,7 @@ private:
 
     void ConnectButtonClick();
     void DisconnectButtonClick();
+    void DetectHostsClick();
     void TCPClientConnected();
     void PopupMenu(QTreeView* list, QMenu* menu, const QPoint& position);
 

@@ -26,6 +26,16 @@ namespace quorral::test {
 
 using namespace std::chrono_literals;
 
+// Short waits keep the suite quick; the rules under test do not depend on the figures.
+inline CMainOptions QuickOptions()
+{
+    CMainOptions options;
+    options.ReplyWait = 200ms;
+    options.ConnectTimeout = 5000ms;
+    options.StallLimit = 500ms;
+    return options;
+}
+
 inline const std::string CurDirReply = "<CURDIR>C:\\TILL</CURDIR>";
 inline const std::string ListingReply =
     "<DIR><FILE><NAME>b.txt</NAME></FILE><FOLDER><NAME>Data</NAME></FOLDER>"
@@ -115,7 +125,7 @@ protected:
     std::filesystem::path FTemporary;
     CFakeTill FTill;
     CScriptedDialogs FDialogs;
-    TfmMain FWindow{&FDialogs, CMainOptions{200ms, 5000ms, 500ms}};
+    TfmMain FWindow{&FDialogs, QuickOptions()};
 };
 
 } // namespace quorral::test

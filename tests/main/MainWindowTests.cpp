@@ -1,6 +1,4 @@
-#include "FakeTill.h"
-#include "QtPrinters.h"
-#include "ScriptedDialogs.h"
+#include "ConnectedWindow.h"
 #include "main/Main.h"
 
 #include <QAbstractItemModel>
@@ -39,7 +37,7 @@ protected:
     int Rows(const char* list) { return Get<QTreeView>(list)->model()->rowCount(); }
 
     CScriptedDialogs FDialogs;
-    TfmMain FWindow{&FDialogs, CMainOptions{200ms, 5000ms}};
+    TfmMain FWindow{&FDialogs, test::QuickOptions()};
 };
 
 TEST_F(MainWindowTest, StartsWithTheDefaults)

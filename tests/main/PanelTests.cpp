@@ -218,7 +218,7 @@ TEST_F(PanelTest, WithoutAConnectionOnlyTheUpButtonsAct)
 TEST(SilentTill, ConnectSucceedsAfterTwoWaitsWithAnEmptyRemotePanel)
 {
     CScriptedDialogs dialogs;
-    TfmMain window{&dialogs, CMainOptions{200ms, 5000ms}};
+    TfmMain window{&dialogs, test::QuickOptions()};
     CFakeTill till;
     std::vector<std::string> commands;
     till.Play([&](CFakeTillSession& session) {
