@@ -204,3 +204,27 @@ TEST_F(DetectHostsTest, MainWindowTakesTheAddressOnlyFromAnAcceptedRow)
 
 } // namespace
 } // namespace quorral
+
+namespace quorral {
+namespace {
+
+// Run by netns_discovery.sh inside a network namespace whose only adapter faces a till.
+TEST(DiscoveryEndToEnd, TillBehindTheAdapterIsFoundByBroadcast)
+{
+    const char* till = std::getenv("QUORRAL_E2E_TILL");
+    if (till == nullptr) {
+        GTEST_SKIP() << "runs inside the network namespaces that netns_discovery.sh makes";
+    }
+    test::CScriptedDialogs dialogs;
+    CDetectHostsOptions options; // the real adapters, ports and timings
+    TfmDetectHosts window(dialogs, options);
+    auto* list = window.findChild<QTreeWidget*>("HostList");
+    window.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->topLevelItemCount() > 0; }, 5000));
+    EXPECT_EQ(list->topLevelItem(0)->text(0), QString::fromLatin1(till));
+    EXPECT_EQ(list->topLevelItem(0)->text(1), "e2e-till");
+    EXPECT_TRUE(dialogs.Shown().empty());
+}
+
+} // namespace
+} // namespace quorral
