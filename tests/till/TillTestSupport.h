@@ -1,0 +1,131 @@
+#pragma once
+
+// A till serving a temporary folder on a free loopback port, and the small file helpers its tests
+// share.
+
+#include "TillServer.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <utility>
+
+namespace quorral::test {
+
+namespace fs = std::filesystem;
+
+// A folder of its own below the system's temporary folder, removed with everything in it.
+class CScratchFolder
+{
+public:
+    explicit CScratchFolder(const std::string& purpose)
+    {
+        std::random_device random;
+        FPath = fs::temp_directory_path() / ("quorral-till-" + purpose + "-" + std::to_string(random()));
+        fs::remove_all(FPath);
+        fs::create_directories(FPath);
+    }
+    ~CScratchFolder()
+    {
+        std::error_code ignored;
+        fs::remove_all(FPath, ignored);
+    }
+    CScratchFolder(const CScratchFolder&) = delete;
+    CScratchFolder& operator=(const CScratchFolder&) = delete;
+
+    const fs::path& Path() const { return FPath; }
+
+private:
+    fs::path FPath;
+};
+
+inline void WriteFile(const fs::path& path, const std::string& bytes)
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+inline std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Every entry below `folder`, as sorted relative paths with "/" for folders: a snapshot to compare.
+inline std::string TreeOf(const fs::path& folder)
+{
+    std::vector<std::string> entries;
+    for (auto walk = fs::recursive_directory_iterator(folder); walk != fs::recursive_directory_iterator();
+         ++walk) {
+        // Links are entries of their own here: never followed, so that loops and dangling ones do.
+        const bool isFolder = fs::is_directory(walk->symlink_status());
+        entries.push_back(walk->path().lexically_relative(folder).generic_string() + (isFolder ? "/" : ""));
+    }
+    std::sort(entries.begin(), entries.end());
+    std::string tree;
+    for (const std::string& entry : entries) {
+        tree += entry + "\n";
+    }
+    return tree;
+}
+
+inline std::string RandomBytes(std::size_t size, unsigned seed)
+{
+    std::mt19937 generator(seed);
+    std::string bytes(size, '\0');
+    for (char& byte : bytes) {
+        byte = static_cast<char>(generator() & 0xFF);
+    }
+    return bytes;
+}
+
+// The till on a free loopback port, serving until the object goes.
+class CRunningTill
+{
+public:
+    explicit CRunningTill(CTillServerOptions options) : FServer(Prepare(std::move(options)))
+    {
+        FServer.Listen();
+        FThread = std::thread([this] { FServer.Serve(FStop); });
+    }
+    ~CRunningTill() { Stop(); }
+    CRunningTill(const CRunningTill&) = delete;
+    CRunningTill& operator=(const CRunningTill&) = delete;
+
+    int Port() const { return FServer.Port(); }
+    int DiscoveryPort() const { return FServer.DiscoveryPort(); }
+    CTillServer& Server() { return FServer; }
+
+    // Returns once the server has closed every connection and ended every thread.
+    void Stop()
+    {
+        FStop = true;
+        if (FThread.joinable()) {
+            FThread.join();
+        }
+    }
+
+private:
+    static CTillServerOptions Prepare(CTillServerOptions options)
+    {
+        options.Host = "127.0.0.1";
+        options.Port = 0;
+        if (options.DiscoveryPort != NoDiscovery) {
+            options.DiscoveryPort = 0;
+        }
+        return options;
+    }
+
+    CTillServer FServer;
+    std::atomic<bool> FStop{false};
+    std::thread FThread;
+};
+
+} // namespace quorral::test
