@@ -15,6 +15,12 @@
 #include <system_error>
 #include <vector>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace quorral {
 namespace {
 
@@ -145,10 +151,9 @@ std::optional<std::uint64_t> ParseSize(const std::optional<std::string>& value)
     return size;
 }
 
-std::string FormatTime(fs::file_time_type time)
+std::string FormatTime(std::chrono::sys_seconds stamp)
 {
     using namespace std::chrono;
-    const auto stamp = floor<seconds>(file_clock::to_sys(time));
     const auto day = floor<days>(stamp);
     const year_month_day date{day};
     const hh_mm_ss clock{stamp - day};
@@ -190,6 +195,39 @@ private:
     std::string FText;
 };
 
+// The listed folder held open for lookups relative to it; -1 where that is not available.
+class CFolderHandle
+{
+public:
+#ifdef _WIN32
+    explicit CFolderHandle(const fs::path&)
+    {}
+    int Get() const
+    {
+        return -1;
+    }
+#else
+    explicit CFolderHandle(const fs::path& path)
+        : FDescriptor(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {}
+    ~CFolderHandle()
+    {
+        if (FDescriptor >= 0) {
+            ::close(FDescriptor);
+        }
+    }
+    CFolderHandle(const CFolderHandle&) = delete;
+    CFolderHandle& operator=(const CFolderHandle&) = delete;
+    int Get() const
+    {
+        return FDescriptor;
+    }
+
+private:
+    int FDescriptor;
+#endif
+};
+
 struct CListedEntry
 {
     std::string Name;
@@ -197,6 +235,34 @@ struct CListedEntry
     std::uintmax_t Size = 0;
     std::string Modified;
 };
+
+// Size and modification time with one look at the entry. On POSIX a listed entry is looked up
+// relative to its open folder, which saves walking the whole path again for each of many entries.
+void ReadSizeAndTime([[maybe_unused]] int folder, const fs::path& path, CListedEntry& entry)
+{
+#ifdef _WIN32
+    std::error_code error;
+    if (!entry.Folder) {
+        const std::uintmax_t size = fs::file_size(path, error);
+        entry.Size = error ? 0 : size;
+    }
+    const fs::file_time_type modified = fs::last_write_time(path, error);
+    if (!error) {
+        entry.Modified =
+            FormatTime(std::chrono::floor<std::chrono::seconds>(std::chrono::file_clock::to_sys(modified)));
+    }
+#else
+    struct stat info
+    {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return;
+    }
+    if (!entry.Folder) {
+        entry.Size = static_cast<std::uintmax_t>(info.st_size);
+    }
+    entry.Modified = FormatTime(std::chrono::sys_seconds(std::chrono::seconds(info.st_mtime)));
+#endif
+}
 
 } // namespace
 
@@ -297,6 +363,7 @@ CTillReply CTillSession::RunGetCurDir() const
 CTillReply CTillSession::RunGetDirList() const
 {
     const fs::path here = Here();
+    const CFolderHandle folder(here);
     std::error_code error;
     std::vector<CListedEntry> entries;
     fs::directory_iterator walk(here, fs::directory_options::skip_permission_denied, error);
@@ -308,7 +375,14 @@ CTillReply CTillSession::RunGetDirList() const
             continue;
         }
         fs::path target = walk->path();
-        if (IsLinkEntry(target)) {
+#ifdef _WIN32
+        const bool link = IsLinkEntry(target);
+#else
+        // The type the enumeration already read: no system call for each of many thousand entries.
+        std::error_code typeError;
+        const bool link = walk->is_symlink(typeError);
+#endif
+        if (link) {
             const CResolved resolved = FJail->Resolve(FCurrent, {entry.Name});
             if (resolved.Error != CResolveError::None) {
                 continue; // it could only be refused
@@ -316,21 +390,14 @@ CTillReply CTillSession::RunGetDirList() const
             target = FJail->PathOf(resolved.Location);
         }
         std::error_code entryError;
-        const fs::file_status status = fs::symlink_status(target, entryError);
+        const fs::file_status status =
+            link ? fs::symlink_status(target, entryError) : walk->symlink_status(entryError);
         if (fs::is_directory(status)) {
             entry.Folder = true;
-        } else if (fs::is_regular_file(status)) {
-            entry.Size = fs::file_size(target, entryError);
-            if (entryError) {
-                entry.Size = 0;
-            }
-        } else {
+        } else if (!fs::is_regular_file(status)) {
             continue; // devices, pipes and sockets are nothing a till holds
         }
-        const fs::file_time_type modified = fs::last_write_time(target, entryError);
-        if (!entryError) {
-            entry.Modified = FormatTime(modified);
-        }
+        ReadSizeAndTime(link ? -1 : folder.Get(), target, entry);
         entries.push_back(std::move(entry));
     }
     if (error) {
