@@ -21,7 +21,8 @@ int PortFromText(const std::string& text)
     return port;
 }
 
-CCommandChannel::CCommandChannel(std::chrono::milliseconds replyWait) : FReplyWait(replyWait)
+CCommandChannel::CCommandChannel(std::chrono::milliseconds replyWait, std::size_t maxLineLength)
+    : FClient(maxLineLength), FReplyWait(replyWait)
 {}
 
 void CCommandChannel::Connect(const std::string& host, int port, std::chrono::milliseconds timeout)

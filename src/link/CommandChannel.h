@@ -23,7 +23,8 @@ int PortFromText(const std::string& text);
 class CCommandChannel
 {
 public:
-    explicit CCommandChannel(std::chrono::milliseconds replyWait = DefaultReplyWait);
+    explicit CCommandChannel(std::chrono::milliseconds replyWait = DefaultReplyWait,
+                             std::size_t maxLineLength = DefaultMaxLineLength);
 
     void Connect(const std::string& host, int port,
                  std::chrono::milliseconds timeout = DefaultConnectTimeout);

@@ -55,7 +55,7 @@ int ConnectOne(const addrinfo& address, Clock::time_point deadline, CSocketHandl
 
 } // namespace
 
-CTcpClient::CTcpClient()
+CTcpClient::CTcpClient(std::size_t maxLineLength) : FMaxLineLength(maxLineLength)
 {
     EnsureSocketsStarted();
 }
@@ -63,6 +63,9 @@ CTcpClient::CTcpClient()
 void CTcpClient::Connect(const std::string& host, int port, std::chrono::milliseconds timeout)
 {
     Disconnect();
+    if (FAborted) {
+        ThrowClosed();
+    }
     if (port < 0 || port > 65535) {
         throw CSocketError("Invalid port: " + std::to_string(port));
     }
@@ -84,8 +87,15 @@ void CTcpClient::Connect(const std::string& host, int port, std::chrono::millise
     const std::unique_ptr<addrinfo, CAddressListDeleter> list(found);
     int lastError = TimedOutCode();
     for (const addrinfo* address = list.get(); address != nullptr; address = address->ai_next) {
-        lastError = ConnectOne(*address, deadline, FSocket);
+        CSocketHandle connected;
+        lastError = ConnectOne(*address, deadline, connected);
         if (lastError == 0) {
+            const std::lock_guard<std::mutex> lock(FAbortLock);
+            FSocket = std::move(connected);
+            if (FAborted) {
+                FSocket.Reset();
+                ThrowClosed();
+            }
             return;
         }
         if (RemainingMs(deadline) == 0) {
@@ -97,7 +107,10 @@ void CTcpClient::Connect(const std::string& host, int port, std::chrono::millise
 
 void CTcpClient::Disconnect() noexcept
 {
-    FSocket.Reset();
+    {
+        const std::lock_guard<std::mutex> lock(FAbortLock);
+        FSocket.Reset();
+    }
     FBuffer.Clear();
     FPeerClosed = false;
 }
@@ -170,6 +183,11 @@ std::string CTcpClient::ReadLn(std::chrono::milliseconds wait)
         if (auto line = FBuffer.TakeLine()) {
             return *line;
         }
+        if (FBuffer.Size() > FMaxLineLength) {
+            Disconnect();
+            throw CSocketError("The till sent a reply line longer than " +
+                               std::to_string(FMaxLineLength >> 20) + " MB; the connection was closed.");
+        }
         if (!FSocket.Valid() || FPeerClosed) {
             ThrowClosed();
         }
@@ -218,6 +236,21 @@ void CTcpClient::DiscardPending()
         if (received != CReceive::Data) {
             break;
         }
+    }
+}
+
+void CTcpClient::Abort() noexcept
+{
+    const std::lock_guard<std::mutex> lock(FAbortLock);
+    FAborted = true;
+    if (FSocket.Valid()) {
+        // Unlike closing, shutting down leaves the handle to its owner and wakes its waits at once:
+        // reads see the end of the stream and writes fail.
+#ifdef _WIN32
+        ::shutdown(FSocket.Get(), SD_BOTH);
+#else
+        ::shutdown(FSocket.Get(), SHUT_RDWR);
+#endif
     }
 }
 

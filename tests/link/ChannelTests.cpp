@@ -79,7 +79,7 @@ TEST_F(ChannelTest, PartialLineWaitsForTheNextRead)
 {
     Connect([](CFakeTillSession& till) {
         till.Send("<A>first");
-        till.Pause(ShortWait * 2);
+        till.Pause(ShortWait * 3 / 2); // after the first wait ran out, inside the second
         till.Send(" half</A>\r\n");
     });
     EXPECT_EQ(FChannel.ReadReply(), "") << "the wait ran out";
@@ -230,6 +230,31 @@ TEST(PortFromText, DecimalOrTheDefault)
     for (const auto& [text, port] : cases) {
         EXPECT_EQ(PortFromText(text), port) << '"' << text << '"';
     }
+}
+
+} // namespace
+} // namespace quorral
+
+namespace quorral {
+namespace {
+
+TEST(Channel, ReplyLineThatNeverEndsIsCutOffAndTheConnectionClosed)
+{
+    test::CFakeTill till;
+    till.Play([](test::CFakeTillSession& session) {
+        session.Send(std::string(3 * 1024 * 1024, 'x')); // three times the bound, no CR LF
+        session.WaitForClientClose();
+    });
+    CCommandChannel channel(ShortWait, 1024 * 1024);
+    channel.Connect("127.0.0.1", till.Port());
+    try {
+        channel.ReadReply();
+        FAIL() << "no error";
+    } catch (const CSocketError& error) {
+        EXPECT_STREQ(error.what(), "The till sent a reply line longer than 1 MB; the connection was closed.");
+    }
+    EXPECT_FALSE(channel.IsOpen());
+    EXPECT_THROW(channel.SendCommand("<GETCURDIR/>\r\n"), CSocketError);
 }
 
 } // namespace
