@@ -8,31 +8,11 @@
 
 #include <QMenu>
 #include <QNetworkDatagram>
-#include <QNetworkInterface>
 #include <QThread>
 #include <QTimer>
 #include <QUdpSocket>
 
 namespace quorral {
-
-std::vector<CAdapterAddress> SystemAdapters()
-{
-    std::vector<CAdapterAddress> adapters;
-    for (const QNetworkInterface& adapter : QNetworkInterface::allInterfaces()) {
-        const QNetworkInterface::InterfaceFlags flags = adapter.flags();
-        if (!flags.testFlag(QNetworkInterface::IsUp) || flags.testFlag(QNetworkInterface::IsLoopBack)) {
-            continue;
-        }
-        // An adapter counts once, with its first IPv4 address.
-        for (const QNetworkAddressEntry& entry : adapter.addressEntries()) {
-            if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol) {
-                adapters.push_back({entry.ip().toIPv4Address(), entry.netmask().toIPv4Address()});
-                break;
-            }
-        }
-    }
-    return adapters;
-}
 
 TfmDetectHosts::TfmDetectHosts(CDialogs& dialogs, CDetectHostsOptions options, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::TfmDetectHosts>()), FDialogs(dialogs),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "discovery/Adapters.h"
 #include "discovery/Discovery.h"
 
 #include <QDialog>
@@ -24,14 +25,10 @@ namespace quorral {
 
 class CDialogs;
 
-// The PC's adapters as the probe sees them: up, not loopback, with an IPv4 address, in the order
-// the system lists them.
-std::vector<CAdapterAddress> SystemAdapters();
-
 // Where and how the probes go; tests point them at loopback and shorten the waits.
 struct CDetectHostsOptions
 {
-    std::function<std::vector<CAdapterAddress>()> Adapters = SystemAdapters;
+    std::function<std::vector<CAdapterAddress>()> Adapters = NetworkAdapters;
     std::uint16_t ListenPort = DiscoveryReplyPort;
     std::uint16_t ProbePort = DiscoveryProbePort;
     std::chrono::milliseconds PingInterval{500};
