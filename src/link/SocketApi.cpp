@@ -92,10 +92,24 @@ void SetNoDelay(socket_t socket) noexcept
 CWaitResult WaitForSocket(socket_t socket, bool forWrite, int timeoutMs) noexcept
 {
 #ifdef _WIN32
-    WSAPOLLFD entry{};
-    entry.fd = socket;
-    entry.events = forWrite ? POLLWRNORM : POLLRDNORM;
-    const int result = WSAPoll(&entry, 1, timeoutMs);
+    int result;
+    if (forWrite) {
+        // Before Windows 10 2004, WSAPoll never reports a connection attempt that failed, so a
+        // refused connection would only end at the deadline; select reports it as an exception.
+        fd_set writable;
+        fd_set failed;
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(socket, &writable);
+        FD_SET(socket, &failed);
+        timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+        result = ::select(0, nullptr, &writable, &failed, timeoutMs < 0 ? nullptr : &limit);
+    } else {
+        WSAPOLLFD entry{};
+        entry.fd = socket;
+        entry.events = POLLRDNORM;
+        result = WSAPoll(&entry, 1, timeoutMs);
+    }
 #else
     pollfd entry{};
     entry.fd = socket;

@@ -1,8 +1,9 @@
 #include "link/SocketError.h"
 
 #ifdef _WIN32
-#include <windows.h>
 #include <winsock2.h>
+// Only after winsock2.h: on its own, windows.h brings in the old winsock.h.
+#include <windows.h>
 #else
 #include <cerrno>
 #include <cstring>

@@ -122,7 +122,7 @@ void CTcpClient::ThrowClosed()
 
 void CTcpClient::Write(std::string_view bytes)
 {
-    if (!FSocket.Valid() || FPeerClosed) {
+    if (!FSocket.Valid() || FPeerClosed || FAborted) {
         ThrowClosed();
     }
     // A write that makes no progress for this long means the till stopped reading.
@@ -139,22 +139,52 @@ void CTcpClient::Write(std::string_view bytes)
             continue;
         }
         if (!IsWouldBlock(code)) {
-#ifndef _WIN32
-            if (code == EPIPE) {
+#ifdef _WIN32
+            const bool broken = false;
+#else
+            const bool broken = code == EPIPE;
+#endif
+            // A connection shut down by Abort fails its writes like one the till closed.
+            if (broken || FAborted) {
                 FPeerClosed = true;
                 ThrowClosed();
             }
-#endif
             ThrowSocketError(code);
         }
-        if (WaitForSocket(FSocket.Get(), true, StallLimitMs) == CWaitResult::TimedOut) {
+        if (Wait(true, StallLimitMs) == CWaitResult::TimedOut) {
             ThrowSocketError(TimedOutCode());
         }
     }
 }
 
+CWaitResult CTcpClient::Wait(bool forWrite, int timeoutMs)
+{
+#ifdef _WIN32
+    // WSAPoll does not wake up for a socket that another thread shut down: wait in slices and look
+    // at the abort between them.
+    constexpr int SliceMs = 100;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (FAborted) {
+            return CWaitResult::Ready; // the read or write that follows reports the closed connection
+        }
+        const int left = timeoutMs < 0 ? SliceMs : RemainingMs(deadline);
+        const CWaitResult result = WaitForSocket(FSocket.Get(), forWrite, left < SliceMs ? left : SliceMs);
+        if (result != CWaitResult::TimedOut || (timeoutMs >= 0 && RemainingMs(deadline) == 0)) {
+            return result;
+        }
+    }
+#else
+    return WaitForSocket(FSocket.Get(), forWrite, timeoutMs);
+#endif
+}
+
 CTcpClient::CReceive CTcpClient::ReceiveSome()
 {
+    if (FAborted) {
+        FPeerClosed = true;
+        return CReceive::Closed;
+    }
     std::array<char, 64 * 1024> chunk;
     for (;;) {
         const auto received = ::recv(FSocket.Get(), chunk.data(), static_cast<int>(chunk.size()), 0);
@@ -191,7 +221,7 @@ std::string CTcpClient::ReadLn(std::chrono::milliseconds wait)
         if (!FSocket.Valid() || FPeerClosed) {
             ThrowClosed();
         }
-        const CWaitResult ready = WaitForSocket(FSocket.Get(), false, static_cast<int>(wait.count()));
+        const CWaitResult ready = Wait(false, static_cast<int>(wait.count()));
         if (ready == CWaitResult::TimedOut) {
             return {};
         }
@@ -215,7 +245,7 @@ void CTcpClient::ReadBuffer(char* destination, std::size_t size, std::chrono::mi
         if (!FSocket.Valid() || FPeerClosed) {
             ThrowClosed();
         }
-        const CWaitResult ready = WaitForSocket(FSocket.Get(), false, static_cast<int>(idleLimit.count()));
+        const CWaitResult ready = Wait(false, static_cast<int>(idleLimit.count()));
         if (ready == CWaitResult::TimedOut) {
             throw CSocketStalled();
         }

@@ -58,6 +58,7 @@ public:
 private:
     enum class CReceive { Data, Nothing, Closed };
     CReceive ReceiveSome();
+    CWaitResult Wait(bool forWrite, int timeoutMs);
     [[noreturn]] void ThrowClosed();
 
     CSocketHandle FSocket;

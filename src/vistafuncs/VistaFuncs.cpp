@@ -19,10 +19,19 @@ public:
     {
         OSVERSIONINFOA info{};
         info.dwOSVersionInfoSize = sizeof info;
+#ifdef _MSC_VER
+#pragma warning(push)
+#pragma warning(disable : 4996)
+#else
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#endif
         GetVersionExA(&info);
+#ifdef _MSC_VER
+#pragma warning(pop)
+#else
 #pragma GCC diagnostic pop
+#endif
         return static_cast<int>(info.dwMajorVersion);
     }
     int FrameWidth() override

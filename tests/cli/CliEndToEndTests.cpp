@@ -257,6 +257,7 @@ TEST_F(CliTest, PlainRepliesAreReadLikeScrambledOnes)
 
 TEST_F(CliTest, JsonGivesOneObjectWithTheTillsOwnTexts)
 {
+#ifndef _WIN32 // Windows allows neither a double quote nor a control character in a file name
     // Names that need escaping in JSON and must not reach a terminal raw.
     WriteFile(Root() / "Reports" / "q\"uote&.txt", "1");
     WriteFile(Root() / "Reports" / "esc\x1b[31m.txt", "2");
@@ -271,6 +272,7 @@ TEST_F(CliTest, JsonGivesOneObjectWithTheTillsOwnTexts)
                   "{\"name\":\"q\\\"uote&.txt\",\"folder\":false}]}\n");
     // The same listing as text: one name a line, the escape made harmless.
     EXPECT_EQ(Run({"--cd", "Reports", "ls"}).Out, "esc?[31m.txt\nq\"uote&.txt\n");
+#endif
 
     const CCliResult failed = Run({"rm", "none.txt", "--json"});
     EXPECT_EQ(failed.Exit, 1);

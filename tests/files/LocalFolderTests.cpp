@@ -53,6 +53,17 @@ TEST(EnsureTrailingSeparator, AddsOneSeparatorToAnyNonEmptyPath)
     EXPECT_EQ(EnsureTrailingSeparator(""), "");
 }
 
+TEST(CurrentFolderWithSeparator, IsTheWorkingFolderInTheNativeSpellingWithOneSeparatorAtItsEnd)
+{
+    const std::string folder = CurrentFolderWithSeparator();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.back(), NativeSeparator);
+    EXPECT_EQ(fs::path(folder), fs::current_path() / "");
+#ifdef _WIN32
+    EXPECT_EQ(folder.find('/'), std::string::npos) << folder;
+#endif
+}
+
 class LocalFolderTest : public ::testing::Test
 {
 protected:

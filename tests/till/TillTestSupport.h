@@ -17,9 +17,31 @@
 #include <thread>
 #include <utility>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace quorral::test {
 
 namespace fs = std::filesystem;
+
+// A symbolic link to a folder. False where links cannot be made: Windows grants them to
+// administrators and in Developer Mode only, and Wine makes none.
+inline bool MakeFolderLink(const fs::path& target, const fs::path& link)
+{
+#ifdef _WIN32
+    if (!CreateSymbolicLinkW(link.c_str(), target.c_str(),
+                             SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE)) {
+        return false;
+    }
+    // Wine reports success without making anything.
+    const DWORD attributes = GetFileAttributesW(link.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+#else
+    fs::create_directory_symlink(target, link);
+    return true;
+#endif
+}
 
 // A folder of its own below the system's temporary folder, removed with everything in it.
 class CScratchFolder

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <optional>
 
 namespace quorral {
@@ -82,19 +83,36 @@ TEST(VistaFuncs, EnglishThreadLocaleGivesWayToTheUserDefaultFromVersionEightOn)
     }
 }
 
+#ifndef _WIN32
 TEST(VistaFuncs, ThisPlatformChangesNothingUnlessItIsWindows)
 {
-#ifndef _WIN32
     EXPECT_FALSE(IsVistaOrLater());
     int width = 926;
     int height = 441;
     VistaFuncs().Adjust(width, height);
     EXPECT_EQ(width, 926);
     EXPECT_EQ(height, 441);
-#else
-    EXPECT_EQ(IsVistaOrLater(), VistaFuncs().FMajorVersion >= 6);
-#endif
 }
+#else
+TEST(VistaFuncs, TheSystemProbeReadsThisWindows)
+{
+    const std::unique_ptr<CPlatformProbe> probe = MakeSystemProbe();
+    // Every Windows that runs this is Vista or later, and its windows have a sizing frame.
+    EXPECT_GE(probe->MajorVersion(), 6);
+    EXPECT_GT(probe->FrameWidth(), 0);
+    EXPECT_GT(probe->FrameHeight(), 0);
+    EXPECT_TRUE(IsVistaOrLater());
+    EXPECT_NE(probe->UserDefaultLocale(), 0u);
+
+    constexpr unsigned EnglishUk = 2057;
+    const unsigned before = probe->ThreadLocale();
+    ASSERT_NE(before, 0u);
+    probe->SetThreadLocale(EnglishUk);
+    EXPECT_EQ(probe->ThreadLocale(), EnglishUk);
+    probe->SetThreadLocale(before);
+    EXPECT_EQ(probe->ThreadLocale(), before);
+}
+#endif
 
 } // namespace
 } // namespace quorral

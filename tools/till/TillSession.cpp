@@ -620,7 +620,12 @@ CTillReply CTillSession::RunDeleteFolder(const CXMLNode* command) const
     }
     // remove() takes only an empty folder, however it came to be filled meanwhile.
     if (!fs::remove(path, error) || error) {
-        const bool notEmpty = error == std::errc::directory_not_empty || error == std::errc::file_exists;
+        bool notEmpty = error == std::errc::directory_not_empty || error == std::errc::file_exists;
+#ifdef _WIN32
+        // Windows may report a filled folder as access denied (Wine always does): look instead.
+        std::error_code looked;
+        notEmpty = notEmpty || (!fs::is_empty(path, looked) && !looked);
+#endif
         return Refuse(summary, (notEmpty ? "Folder is not empty: " : "Cannot delete folder: ") + *folder);
     }
     return Ok(summary);
