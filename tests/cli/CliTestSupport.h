@@ -7,6 +7,8 @@
 #include "TillServer.h"
 #include "link/SocketApi.h"
 
+#include "ScratchFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -23,52 +25,6 @@
 namespace quorral::test {
 
 namespace fs = std::filesystem;
-
-class CScratchFolder
-{
-public:
-    explicit CScratchFolder(const std::string& purpose)
-    {
-        std::random_device random;
-        FPath = fs::temp_directory_path() / ("quorral-cli-" + purpose + "-" + std::to_string(random()));
-        fs::remove_all(FPath);
-        fs::create_directories(FPath);
-    }
-    ~CScratchFolder()
-    {
-        std::error_code ignored;
-        fs::remove_all(FPath, ignored);
-    }
-    CScratchFolder(const CScratchFolder&) = delete;
-    CScratchFolder& operator=(const CScratchFolder&) = delete;
-
-    const fs::path& Path() const { return FPath; }
-
-private:
-    fs::path FPath;
-};
-
-inline void WriteFile(const fs::path& path, const std::string& bytes)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-inline std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline std::string RandomBytes(std::size_t size, unsigned seed)
-{
-    std::mt19937 generator(seed);
-    std::string bytes(size, '\0');
-    for (char& byte : bytes) {
-        byte = static_cast<char>(generator() & 0xFF);
-    }
-    return bytes;
-}
 
 // quorral-till's server serving `root` on a free port of a loopback address, until the object goes.
 class CTillUnderTest

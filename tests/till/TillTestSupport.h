@@ -5,6 +5,8 @@
 
 #include "TillServer.h"
 
+#include "ScratchFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -43,43 +45,6 @@ inline bool MakeFolderLink(const fs::path& target, const fs::path& link)
 #endif
 }
 
-// A folder of its own below the system's temporary folder, removed with everything in it.
-class CScratchFolder
-{
-public:
-    explicit CScratchFolder(const std::string& purpose)
-    {
-        std::random_device random;
-        FPath = fs::temp_directory_path() / ("quorral-till-" + purpose + "-" + std::to_string(random()));
-        fs::remove_all(FPath);
-        fs::create_directories(FPath);
-    }
-    ~CScratchFolder()
-    {
-        std::error_code ignored;
-        fs::remove_all(FPath, ignored);
-    }
-    CScratchFolder(const CScratchFolder&) = delete;
-    CScratchFolder& operator=(const CScratchFolder&) = delete;
-
-    const fs::path& Path() const { return FPath; }
-
-private:
-    fs::path FPath;
-};
-
-inline void WriteFile(const fs::path& path, const std::string& bytes)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-inline std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Every entry below `folder`, as sorted relative paths with "/" for folders: a snapshot to compare.
 inline std::string TreeOf(const fs::path& folder)
 {
@@ -96,16 +61,6 @@ inline std::string TreeOf(const fs::path& folder)
         tree += entry + "\n";
     }
     return tree;
-}
-
-inline std::string RandomBytes(std::size_t size, unsigned seed)
-{
-    std::mt19937 generator(seed);
-    std::string bytes(size, '\0');
-    for (char& byte : bytes) {
-        byte = static_cast<char>(generator() & 0xFF);
-    }
-    return bytes;
 }
 
 // The till on a free loopback port, serving until the object goes.
