@@ -2,6 +2,7 @@
 
 #include "xml/XMLParser.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace quorral {
@@ -45,7 +46,8 @@ std::string AdapterBroadcastAddress(const std::vector<CAdapterAddress>& adapters
 
 CDiscoveryReply ReadDiscoveryReply(const char* data, std::size_t size)
 {
-    const std::string text(data, strnlen(data, size));
+    // An empty datagram may come without any buffer at all; strnlen must not be given that.
+    const std::string text(data, size == 0 ? data : std::find(data, data + size, '\0'));
     const CXMLParser parser(text);
     const CXMLNode* root = parser.Root();
     CDiscoveryReply reply{ChildText(root, "HOSTNAME"),

@@ -42,14 +42,18 @@ void CCommandChannel::SendCommand(const std::string& command)
     FClient.Write(line);
 }
 
-std::string CCommandChannel::ReadReply()
+std::string ReplyFromLine(std::string line)
 {
-    std::string line = FClient.ReadLn(FReplyWait);
     line.resize(std::char_traits<char>::length(line.c_str()));
     if (line.compare(0, ScrambleMarkerLength, ScrambleMarker, ScrambleMarkerLength) == 0) {
         UnscrambleLine(line.data() + ScrambleMarkerLength, 0);
     }
     return line;
+}
+
+std::string CCommandChannel::ReadReply()
+{
+    return ReplyFromLine(FClient.ReadLn(FReplyWait));
 }
 
 } // namespace quorral

@@ -19,6 +19,10 @@ inline constexpr std::chrono::milliseconds DefaultConnectTimeout{15000};
 // The port field's text as a port number: a decimal integer, or the default port for anything else.
 int PortFromText(const std::string& text);
 
+// The reply a framed line (without its CR LF) stands for: cut at the first NUL, then unscrambled
+// behind the marker, which stays at its head.
+std::string ReplyFromLine(std::string line);
+
 // One command line out, one reply line in, over one TCP connection to a till.
 class CCommandChannel
 {

@@ -73,6 +73,20 @@ void CFakeTillSession::Send(std::string_view bytes)
     }
 }
 
+std::size_t CFakeTillSession::SendUntilClosed(std::string_view bytes)
+{
+    std::size_t total = 0;
+    while (total < bytes.size()) {
+        const auto sent =
+            ::send(FSocket.Get(), bytes.data() + total, static_cast<int>(bytes.size() - total), SendFlags());
+        if (sent <= 0) {
+            break;
+        }
+        total += static_cast<std::size_t>(sent);
+    }
+    return total;
+}
+
 void CFakeTillSession::SendReply(const std::string& text, bool scrambled)
 {
     std::string line = text;

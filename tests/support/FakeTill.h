@@ -23,6 +23,8 @@ public:
     std::string ReadRaw(std::size_t size);
 
     void Send(std::string_view bytes);
+    // As Send, towards a client that is expected to hang up part way: how many bytes went out.
+    std::size_t SendUntilClosed(std::string_view bytes);
     // The reply text followed by CR LF, scrambled behind the marker or plain.
     void SendReply(const std::string& text, bool scrambled = true);
     void Pause(std::chrono::milliseconds duration);
