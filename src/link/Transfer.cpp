@@ -11,22 +11,18 @@
 #include <vector>
 
 namespace quorral {
-namespace {
-
-std::filesystem::path TemporaryFolder()
+std::filesystem::path TransferTemporaryFolder()
 {
     std::error_code error;
     std::filesystem::path folder = std::filesystem::temp_directory_path(error);
     return error ? std::filesystem::path() : folder;
 }
 
-} // namespace
-
 CDownloadStatus DownloadFile(CCommandChannel& channel, std::int32_t size,
                              const std::filesystem::path& destination, CMessageSink* messages,
                              const CProgress& progress, std::chrono::milliseconds stallLimit)
 {
-    CTempFile temporary(TemporaryFolder());
+    CTempFile temporary(TransferTemporaryFolder());
     bool keeping = temporary.IsOpen();
     const auto total = static_cast<std::int64_t>(size);
     std::array<char, TransferChunkSize> chunk;
@@ -53,9 +49,11 @@ CDownloadStatus DownloadFile(CCommandChannel& channel, std::int32_t size,
 CUploadResult UploadFile(CCommandChannel& channel, const std::filesystem::path& source,
                          const std::string& name, const CProgress& progress)
 {
-    CTempFile temporary(TemporaryFolder());
+    CTempFile temporary(TransferTemporaryFolder());
     if (!temporary.IsOpen() || !GzipFile(source, temporary.GetPath())) {
-        return {CUploadStatus::NotCompressed, {}};
+        // Which side failed decides what the operator is told.
+        const bool readable = OpenCFile(source, "rb") != nullptr;
+        return {readable ? CUploadStatus::TemporaryUnwritable : CUploadStatus::NotCompressed, {}};
     }
     const CFilePtr gzip = OpenCFile(temporary.GetPath(), "rb");
     const std::int64_t size = gzip ? MeasureBySeek(gzip.get()) : -1;

@@ -36,8 +36,12 @@ CDownloadStatus DownloadFile(CCommandChannel& channel, std::int32_t size,
                              const CProgress& progress,
                              std::chrono::milliseconds stallLimit = DefaultStallLimit);
 
+// Where transfers keep their temporary gzip files: the system's temporary folder.
+std::filesystem::path TransferTemporaryFolder();
+
 enum class CUploadStatus {
-    NotCompressed,       // the source could not be read or the temporary file not written
+    NotCompressed,       // the source could not be read
+    TemporaryUnwritable, // the temporary file could not be written (a full disk)
     TemporaryUnreadable, // compressed, but the temporary file cannot be read back
     TooLarge,            // more gzip bytes than a till can be told about
     NameTooLong,         // the SENDFILE line would exceed what a till takes

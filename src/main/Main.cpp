@@ -604,6 +604,12 @@ void TfmMain::ShowProgress(std::int64_t done, std::int64_t total)
     ui->Progress->setValue(static_cast<int>(done >> shift));
 }
 
+void TfmMain::ShowTemporaryFolderFull()
+{
+    FDialogs->ShowMessage(QStringLiteral("The temporary folder is full or cannot be written:\n\n") +
+                          FromBytes(TransferTemporaryFolder().string()));
+}
+
 void TfmMain::DownloadSelectedFile(const std::string& caption)
 {
     // The till names the file; it must never be able to reach outside the local folder.
@@ -639,7 +645,9 @@ void TfmMain::DownloadSelectedFile(const std::string& caption)
         DisconnectFromTill();
         return;
     }
-    if (status != CDownloadStatus::NoTemporaryFile) {
+    if (status == CDownloadStatus::NoTemporaryFile) {
+        ShowTemporaryFolderFull();
+    } else {
         RefreshLocalList();
     }
     ui->Progress->setValue(0);
@@ -660,6 +668,9 @@ void TfmMain::SendFileToTill(const std::string& name)
     ui->Progress->setValue(0);
     switch (result.Status) {
     case CUploadStatus::NotCompressed:
+        return;
+    case CUploadStatus::TemporaryUnwritable:
+        ShowTemporaryFolderFull();
         return;
     case CUploadStatus::TemporaryUnreadable:
         FDialogs->ShowMessage(QStringLiteral("Error opening temporary send file"));

@@ -116,6 +116,8 @@ private:
     void RemoteEntryCommand(const std::string& command);
 
     void DownloadSelectedFile(const std::string& caption);
+    // A transfer that found no room for its temporary file says so rather than failing silently.
+    void ShowTemporaryFolderFull();
     // Moves the gauge for a transfer; it repaints itself when what it shows changes.
     void ShowProgress(std::int64_t done, std::int64_t total);
 

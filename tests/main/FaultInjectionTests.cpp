@@ -485,8 +485,8 @@ TEST_F(FaultInjectionTest, FullDiskAtTheDestinationKeepsTheExistingFileAndSaysSo
     ExpectUsable();
 }
 
-// The system's rule for a temporary file that cannot be written is silence: the download is read
-// and thrown away, the upload is not sent. What must hold is that nothing is left or changed.
+// A temporary file that cannot be written: the download is read and thrown away, the upload is
+// not sent, the operator is told why, and nothing is left or changed.
 TEST_F(FaultInjectionTest, FullDiskAtTheTemporaryFolderLeavesNothingBehind)
 {
     constexpr rlim_t TemporaryRoom = 16 * 1024;
@@ -503,7 +503,9 @@ TEST_F(FaultInjectionTest, FullDiskAtTheTemporaryFolderLeavesNothingBehind)
             session.Send(FPacked);
             session.WaitForClientClose();
         });
-        EXPECT_EQ(FDialogs.Texts(), QStringList({"Overwrite\n\nprices.dat\n\nAre you sure?"}));
+        const QString full = "The temporary folder is full or cannot be written:\n\n" +
+                             QString::fromStdString(TransferTemporaryFolder().string());
+        EXPECT_EQ(FDialogs.Texts(), QStringList({"Overwrite\n\nprices.dat\n\nAre you sure?", full}));
         ExpectUntouched(before, "temporary folder full, download");
 
         FDialogs.Clear();
@@ -522,7 +524,7 @@ TEST_F(FaultInjectionTest, FullDiskAtTheTemporaryFolderLeavesNothingBehind)
         FWindow.Transfer1->trigger();
         FWindow.DisconnectFromTill();
         till->Join();
-        EXPECT_TRUE(FDialogs.Texts().isEmpty()) << Seen();
+        EXPECT_EQ(FDialogs.Texts(), QStringList({full})) << Seen();
         ExpectUntouched(before, "temporary folder full, upload");
     }
     ExpectUsable();

@@ -41,9 +41,8 @@ void RequireEntryName(const std::string& name)
 
 std::string TemporaryFolderText()
 {
-    std::error_code error;
-    const fs::path folder = fs::temp_directory_path(error);
-    return error ? std::string("the temporary folder") : folder.string();
+    const fs::path folder = TransferTemporaryFolder();
+    return folder.empty() ? std::string("the temporary folder") : folder.string();
 }
 
 bool IsFolder(const fs::path& path)
@@ -122,8 +121,9 @@ CTillOutcome Upload(CCommandChannel& channel, const CTillTask& task, const CProg
     const CUploadResult result = UploadFile(channel, task.Local, task.Name, progress);
     switch (result.Status) {
     case CUploadStatus::NotCompressed:
-        return Failure(CExitCode::LocalFile, "Cannot read " + task.Local.string() +
-                                                 " or write its temporary copy in " + TemporaryFolderText());
+        return Failure(CExitCode::LocalFile, "Cannot read " + task.Local.string());
+    case CUploadStatus::TemporaryUnwritable:
+        return Failure(CExitCode::LocalFile, "Cannot write the temporary copy in " + TemporaryFolderText());
     case CUploadStatus::TemporaryUnreadable:
         return Failure(CExitCode::LocalFile, "Error opening temporary send file");
     case CUploadStatus::TooLarge:
