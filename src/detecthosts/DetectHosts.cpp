@@ -45,13 +45,7 @@ TfmDetectHosts::~TfmDetectHosts() = default;
 
 void TfmDetectHosts::Guarded(const std::function<void()>& handler) noexcept
 {
-    try {
-        handler();
-    } catch (const std::exception& error) {
-        FDialogs.ShowException(QString::fromLocal8Bit(error.what()));
-    } catch (...) {
-        FDialogs.ShowException(QString());
-    }
+    RunGuarded(FDialogs, handler);
 }
 
 void TfmDetectHosts::FormCreate()

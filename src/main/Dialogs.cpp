@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+#include <exception>
+
 namespace quorral {
 namespace {
 
@@ -12,6 +14,21 @@ void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, cons
 }
 
 } // namespace
+
+void RunGuarded(CDialogs& dialogs, const std::function<void()>& handler) noexcept
+{
+    try {
+        try {
+            handler();
+        } catch (const std::exception& escaped) {
+            dialogs.ShowException(QString::fromLocal8Bit(escaped.what()));
+        } catch (...) {
+            dialogs.ShowException(QString());
+        }
+    } catch (...) {
+        // Showing the box failed as well (out of memory): there is nothing left to tell anyone.
+    }
+}
 
 QString ExceptionBoxText(const QString& message)
 {

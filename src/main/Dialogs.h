@@ -3,6 +3,8 @@
 #include <QMessageBox>
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 namespace quorral {
@@ -23,6 +25,10 @@ public:
     // An error that escaped an event handler: error icon, OK, the application's title as caption.
     virtual void ShowException(const QString& text) = 0;
 };
+
+// Runs one event handler so that nothing it throws reaches Qt's event loop: an error that escapes
+// is shown in the error box and the handler simply ends there.
+void RunGuarded(CDialogs& dialogs, const std::function<void()>& handler) noexcept;
 
 // The escaped-error text as the operator sees it: a full stop is added when the last character
 // sorts after ".".

@@ -165,29 +165,9 @@ void TfmMain::PopupMenu(QTreeView* list, QMenu* menu, const QPoint& position)
     menu->popup(list->viewport()->mapToGlobal(position));
 }
 
-template <class Handler>
-void TfmMain::Guarded(Handler&& handler) noexcept
+void TfmMain::Guarded(const std::function<void()>& handler) noexcept
 {
-    try {
-        handler();
-    } catch (...) {
-        ShowEscapedError(std::current_exception());
-    }
-}
-
-void TfmMain::ShowEscapedError(std::exception_ptr error) noexcept
-{
-    try {
-        try {
-            std::rethrow_exception(error);
-        } catch (const std::exception& escaped) {
-            FDialogs->ShowException(QString::fromLocal8Bit(escaped.what()));
-        } catch (...) {
-            FDialogs->ShowException(QString());
-        }
-    } catch (...) {
-        // Showing the box failed as well (out of memory): there is nothing left to tell anyone.
-    }
+    RunGuarded(*FDialogs, handler);
 }
 
 void TfmMain::resizeEvent(QResizeEvent* event)

@@ -10,7 +10,7 @@
 #include <QWidget>
 
 #include <chrono>
-#include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -91,9 +91,7 @@ private:
 
     // Every event handler runs inside this guard: nothing thrown may cross Qt's event loop, and an
     // escaped error is shown the way the operator expects.
-    template <class Handler>
-    void Guarded(Handler&& handler) noexcept;
-    void ShowEscapedError(std::exception_ptr error) noexcept;
+    void Guarded(const std::function<void()>& handler) noexcept;
 
     void ConnectButtonClick();
     void DisconnectButtonClick();
