@@ -21,7 +21,8 @@ int main(int argc, char** argv)
     const std::string direction = argv[1];
     const std::filesystem::path file = argv[3];
     const std::string name = argc > 4 ? argv[4] : file.filename().string();
-    CCommandChannel channel(std::chrono::seconds(120)); // the till compresses the whole file before it answers
+    CCommandChannel channel(
+        std::chrono::seconds(120)); // the till compresses the whole file before it answers
     channel.Connect("127.0.0.1", PortFromText(argv[2]));
     const auto start = std::chrono::steady_clock::now();
     const auto quiet = [](std::int64_t, std::int64_t) {};
