@@ -1,6 +1,8 @@
 #include "files/FileNames.h"
 #include "files/FolderOperations.h"
 
+#include "ScratchFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -78,22 +80,14 @@ TEST(PlainFileName, OnlyNamesThatStayInTheirFolder)
 class FolderOperationsTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        FRoot =
-            fs::temp_directory_path() /
-            ("quorral-ops-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(FRoot);
-        fs::create_directories(FRoot);
-    }
-    void TearDown() override { fs::remove_all(FRoot); }
     void File(const fs::path& path, const std::string& text = "x")
     {
         fs::create_directories(path.parent_path());
         std::ofstream(path) << text;
     }
 
-    fs::path FRoot;
+    test::CScratchFolder FScratch{"ops"};
+    const fs::path& FRoot = FScratch.Path();
 };
 
 TEST_F(FolderOperationsTest, DeleteTreeRemovesEverythingButNeverFollowsALink)

@@ -2,6 +2,8 @@
 #include "files/LocalFolder.h"
 #include "files/LocalPath.h"
 
+#include "ScratchFiles.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -67,18 +69,10 @@ TEST(CurrentFolderWithSeparator, IsTheWorkingFolderInTheNativeSpellingWithOneSep
 class LocalFolderTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        FRoot =
-            fs::temp_directory_path() /
-            ("quorral-local-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(FRoot);
-        fs::create_directories(FRoot);
-    }
-    void TearDown() override { fs::remove_all(FRoot); }
     void File(const std::string& name) { std::ofstream(FRoot / name) << "x"; }
 
-    fs::path FRoot;
+    test::CScratchFolder FScratch{"local"};
+    const fs::path& FRoot = FScratch.Path();
 };
 
 TEST_F(LocalFolderTest, FoldersComeFirstThenFilesAndHiddenEntriesAreListed)
